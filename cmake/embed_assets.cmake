@@ -1,0 +1,18 @@
+# Turns each file of INPUTS into a byte array in OUTPUT, exposed through
+# tavrix::assets::{index_html,favicon_svg,skill_md}() as std::string_view.
+set(body "// Generated at build time from assets/. Do not edit.\n#include <string_view>\n\nnamespace tavrix::assets {\n")
+foreach(input IN LISTS INPUTS)
+  get_filename_component(name "${input}" NAME)
+  string(MAKE_C_IDENTIFIER "${name}" ident)
+  string(TOLOWER "${ident}" ident)
+  file(READ "${input}" hex HEX)
+  string(LENGTH "${hex}" hex_len)
+  math(EXPR size "${hex_len} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND body "namespace {\nconst unsigned char ${ident}_bytes[] = {${bytes}0};\n}\n")
+  string(APPEND body "std::string_view ${ident}() {\n  return {reinterpret_cast<const char*>(${ident}_bytes), ${size}};\n}\n")
+endforeach()
+string(APPEND body "}  // namespace tavrix::assets\n")
+file(WRITE "${OUTPUT}.tmp" "${body}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")

@@ -1,0 +1,3 @@
+#include "cli/handlers.hpp"
+
+int main(int argc, char** argv) { return tavrix::cli::run(argc, argv); }

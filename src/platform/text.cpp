@@ -1,0 +1,31 @@
+#include "platform/text.hpp"
+
+#include <fmt/format.h>
+#include <utf8.h>
+
+#include <cstring>
+
+namespace tavrix::platform {
+
+bool is_valid_utf8(std::string_view bytes) {
+  return utf8::is_valid(bytes.begin(), bytes.end());
+}
+
+std::string decode_utf8_lossy(std::string_view bytes) {
+  if (is_valid_utf8(bytes)) {
+    return std::string(bytes);
+  }
+  std::string result;
+  result.reserve(bytes.size() + 16);
+  utf8::replace_invalid(bytes.begin(), bytes.end(), std::back_inserter(result), 0xFFFD);
+  return result;
+}
+
+std::string os_error_text(int error_number) {
+  char buf[256];
+  // GNU strerror_r: returns a pointer to the text, which may or may not be buf.
+  const char* text = ::strerror_r(error_number, buf, sizeof buf);
+  return fmt::format("{} (os error {})", text, error_number);
+}
+
+}  // namespace tavrix::platform
