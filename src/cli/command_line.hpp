@@ -3,19 +3,26 @@
 
 #include "app/app_args.hpp"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <variant>
+#include <vector>
 
 namespace CLI {
 class App;
+class Option;
 }
 
 namespace tavrix::cli {
 
 inline constexpr const char* kProgramName = "tavrix-usb";
 inline constexpr const char* kVersion = "0.1.0";
+
+// The shells that `completions` writes scripts for; the parser accepts exactly these.
+inline constexpr std::array<std::string_view, 5> kCompletionShells{"bash", "elvish", "fish", "powershell", "zsh"};
 
 using app::AppArgs;
 struct ListArgs {
@@ -55,6 +62,10 @@ struct ParsedValues {
 // The whole command tree, its options bound to `values`. Also what the
 // completion scripts are generated from, so the two cannot drift apart.
 std::unique_ptr<CLI::App> make_command_tree(ParsedValues& values);
+
+// The fixed list of values that `option` of that tree accepts, in order, or
+// an empty list when it takes any value.
+std::vector<std::string> accepted_values(CLI::Option& option);
 
 // Parses the process arguments into one command. Help, version and usage
 // errors are printed here and come back as the exit status to end with
