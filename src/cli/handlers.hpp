@@ -13,8 +13,6 @@ using Outcome = std::expected<void, std::string>;
 
 // Prints the inventory document as pretty JSON. Never fails.
 Outcome run_list(const ListArgs& args);
-// Runs the dashboard server until it is shut down.
-Outcome run_app(const AppArgs& args);
 // Client commands against a running dashboard server.
 Outcome run_health(const HealthArgs& args);
 Outcome run_mount(const MountArgs& args);

@@ -1,3 +1,4 @@
+#include "app/dashboard.hpp"
 #include "cli/console.hpp"
 #include "cli/handlers.hpp"
 
@@ -12,7 +13,7 @@ struct Overloaded : Fs... {
 
 Outcome dispatch(const Command& command) {
   return std::visit(Overloaded{
-                        [](const AppArgs& a) { return run_app(a); },
+                        [](const AppArgs& a) { return app::run_dashboard(a); },
                         [](const ListArgs& a) { return run_list(a); },
                         [](const MountArgs& a) { return run_mount(a); },
                         [](const UnmountArgs& a) { return run_unmount(a); },

@@ -11,10 +11,6 @@ Outcome not_yet(const char* command) {
 }
 }  // namespace
 
-Outcome run_app(const AppArgs&) { return not_yet("app"); }
-Outcome run_health(const HealthArgs&) { return not_yet("health"); }
-Outcome run_mount(const MountArgs&) { return not_yet("mount"); }
-Outcome run_unmount(const UnmountArgs&) { return not_yet("unmount"); }
 Outcome run_install(const InstallArgs&) { return not_yet("install"); }
 Outcome run_completions(const CompletionsArgs&) { return not_yet("completions"); }
 

@@ -28,4 +28,13 @@ std::string os_error_text(int error_number) {
   return fmt::format("{} (os error {})", text, error_number);
 }
 
+std::string library_error_text(std::string_view what) {
+  if (what.starts_with('[')) {
+    if (size_t close = what.find("] "); close != std::string_view::npos) {
+      what.remove_prefix(close + 2);
+    }
+  }
+  return std::string(what);
+}
+
 }  // namespace tavrix::platform

@@ -16,4 +16,8 @@ std::string decode_utf8_lossy(std::string_view bytes);
 // e.g. "No such file or directory (os error 2)".
 std::string os_error_text(int error_number);
 
+// A library's error message without the "[tag] " some libraries put before
+// it (nlohmann writes "[json.exception.parse_error.101] parse error at ...").
+std::string library_error_text(std::string_view what);
+
 }  // namespace tavrix::platform
