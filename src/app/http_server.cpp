@@ -74,7 +74,9 @@ class Session : public std::enable_shared_from_this<Session> {
           ec == asio::error::connection_reset || ec == asio::error::operation_aborted) {
         return close();
       }
-      return send(error_response(400, "read request: " + ec.message()), false);
+      // A declared length over the limit is caught with the header already.
+      const char* what = ec == http::error::body_limit ? "read body: " : "read request: ";
+      return send(error_response(400, what + ec.message()), false);
     }
     const auto& req = parser_->get();
     version_ = req.version();
