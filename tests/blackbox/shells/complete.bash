@@ -1,0 +1,24 @@
+# Prints the candidates that bash's programmable completion offers for each
+# command line, the cursor at its end: one per line, followed by "@@end".
+# Usage: bash --norc --noprofile complete.bash SCRIPT PROGRAM LINE...
+source "$1" || exit 1
+spec=$(complete -p "$2") || exit 1
+read -ra spec_words <<< "$spec"
+function_name=''
+for ((i = 0; i < ${#spec_words[@]}; i++)); do
+    [[ "${spec_words[i]}" == -F ]] && function_name="${spec_words[i + 1]}"
+done
+[[ -n "$function_name" ]] || exit 1
+shift 2
+
+for COMP_LINE in "$@"; do
+    # What bash itself sets before it calls the function.
+    COMP_POINT=${#COMP_LINE}
+    read -ra COMP_WORDS <<< "$COMP_LINE"
+    [[ "$COMP_LINE" == *' ' ]] && COMP_WORDS+=('')
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    "$function_name" "$2" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    ((${#COMPREPLY[@]})) && printf '%s\n' "${COMPREPLY[@]}"
+    echo '@@end'
+done
