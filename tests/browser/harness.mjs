@@ -67,7 +67,7 @@ export async function api(base, method, urlPath, body) {
 
 // Starts `tavrix-usb app --no-tab` on `port` (a free one when not given).
 // `lsusb` is the listing the stand-in prints; none means no live devices.
-export async function startServer({ demo = true, lsusb = '', port } = {}) {
+export async function startServer({ demo = true, lsusb = '', port, bin = BIN } = {}) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tavrix-browser-'));
   const listing = path.join(dir, 'lsusb.txt');
   fs.writeFileSync(listing, lsusb);
@@ -87,7 +87,7 @@ export async function startServer({ demo = true, lsusb = '', port } = {}) {
     const p = port ?? (await freePort());
     const args = ['app', '--no-tab', '--port', String(p)];
     if (demo) args.push('--demo');
-    const proc = spawn(BIN, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
+    const proc = spawn(bin, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
     let output = '';
     proc.stdout.on('data', (d) => { output += d; });
     proc.stderr.on('data', (d) => { output += d; });

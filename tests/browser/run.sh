@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Runs the browser tests of the dashboard page against a built tavrix-usb:
 #   tests/browser/run.sh build/tavrix-usb
-# Installs the pinned npm packages first when they are missing or stale.
 # Uses Debian's Chromium (/usr/bin/chromium, or $CHROMIUM); never downloads one.
 set -euo pipefail
 if [[ $# -ne 1 ]]; then
@@ -10,12 +9,5 @@ if [[ $# -ne 1 ]]; then
 fi
 bin="$(realpath "$1")"
 cd "$(dirname "$0")"
-
-export PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1
-stamp=node_modules/.installed-lock.json
-if ! cmp -s package-lock.json "$stamp" 2>/dev/null; then
-  npm ci --no-audit --no-fund --loglevel=error
-  cp package-lock.json "$stamp"
-fi
-
+source ./deps.sh
 TAVRIX_USB_BIN="$bin" exec node --test --test-concurrency=1 dashboard.test.mjs services.test.mjs
