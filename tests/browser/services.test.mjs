@@ -340,6 +340,12 @@ describe('server that goes away', () => {
       await markRows(page);
       const shownBefore = await page.$eval('.wrap', (w) => w.innerText);
 
+      // A proxy in front that answers with an error document is no snapshot.
+      await page.route('**/state', (route) => route.fulfill({ status: 502, json: { error: 'upstream down' } }));
+      await sleep(1000);
+      assert.equal(await page.$eval('.wrap', (w) => w.innerText), shownBefore, 'error answers are not drawn');
+      await page.unroute('**/state');
+
       await server.stop();
       await sleep(1500);
       assert.equal(await rowsMarked(page), true, 'rows kept');
