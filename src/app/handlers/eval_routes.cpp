@@ -37,7 +37,8 @@ Response handle_eval_pending(AppState& state) {
 Response handle_eval_result(const Request& request, AppState& state) {
   // The id is what remains once every leading "/eval/" and then every
   // trailing "/result" is taken off; any text is accepted.
-  std::string_view id = request.path();
+  const std::string path = request.path();
+  std::string_view id = path;
   while (id.starts_with("/eval/")) id.remove_prefix(6);
   while (id.ends_with("/result")) id.remove_suffix(7);
 
