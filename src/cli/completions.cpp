@@ -5,10 +5,16 @@
 
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <cctype>
 #include <cstdio>
 #include <functional>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavrix::cli {
@@ -199,7 +205,7 @@ std::string bash_script(const std::vector<CommandInfo>& commands) {
     for (const OptionInfo& o : c.options) {
       if (!o.takes_value) continue;
       for (const std::string& name : o.names) {
-        takes_value += fmt::format("            {}) pending=\"$word\" ;;\n", sh_quote(key + " " + name));
+        takes_value += fmt::format("                {}) pending=\"$word\" ;;\n", sh_quote(key + " " + name));
         if (!o.choices.empty()) {
           values += fmt::format("            {}) candidates=({}) ;;\n", sh_quote(key + " " + name),
                                 join_mapped(o.choices, " ", sh_quote));
@@ -743,16 +749,35 @@ Register-ArgumentCompleter -Native -CommandName {program_word} -ScriptBlock {{
                      fmt::arg("positional_values", positional_values));
 }
 
+struct Generator {
+  std::string_view shell;
+  std::string (*script)(const std::vector<CommandInfo>&);
+};
+
+constexpr Generator kGenerators[] = {
+    {"bash", bash_script}, {"elvish", elvish_script}, {"fish", fish_script},
+    {"powershell", powershell_script}, {"zsh", zsh_script},
+};
+
+// The parser accepts exactly the shells that have a generator here.
+static_assert([] {
+  if (std::size(kGenerators) != kCompletionShells.size()) return false;
+  for (std::size_t i = 0; i < kCompletionShells.size(); ++i) {
+    if (kGenerators[i].shell != kCompletionShells[i]) return false;
+  }
+  return true;
+}());
+
 }  // namespace
 
 std::optional<std::string> completion_script(CLI::App& tree, std::string_view shell) {
-  std::vector<CommandInfo> commands;
-  describe(tree, {tree.get_name()}, commands);
-  if (shell == "bash") return bash_script(commands);
-  if (shell == "elvish") return elvish_script(commands);
-  if (shell == "fish") return fish_script(commands);
-  if (shell == "powershell") return powershell_script(commands);
-  if (shell == "zsh") return zsh_script(commands);
+  for (const Generator& generator : kGenerators) {
+    if (generator.shell == shell) {
+      std::vector<CommandInfo> commands;
+      describe(tree, {tree.get_name()}, commands);
+      return generator.script(commands);
+    }
+  }
   return std::nullopt;
 }
 
