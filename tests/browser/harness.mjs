@@ -65,6 +65,11 @@ export async function api(base, method, urlPath, body) {
   return { status: res.status, body: json, text };
 }
 
+// Servers still running when this process ends (a crash, an interrupt) are
+// killed rather than left behind on their ports.
+const running = new Set();
+process.on('exit', () => { for (const proc of running) proc.kill('SIGKILL'); });
+
 // Starts `tavrix-usb app --no-tab` on `port` (a free one when not given).
 // `lsusb` is the listing the stand-in prints; none means no live devices.
 export async function startServer({ demo = true, lsusb = '', port, bin = BIN } = {}) {
@@ -91,7 +96,11 @@ export async function startServer({ demo = true, lsusb = '', port, bin = BIN } =
     let output = '';
     proc.stdout.on('data', (d) => { output += d; });
     proc.stderr.on('data', (d) => { output += d; });
-    const exited = new Promise((resolve) => proc.on('exit', (code, signal) => resolve({ code, signal })));
+    running.add(proc);
+    const exited = new Promise((resolve) => proc.on('exit', (code, signal) => {
+      running.delete(proc);
+      resolve({ code, signal });
+    }));
     let gone = null;
     exited.then((e) => { gone = e; });
 
