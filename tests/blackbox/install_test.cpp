@@ -53,6 +53,20 @@ TEST(Install, ReplacesAnEarlierCopyWhole) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
+TEST(Install, NewFoldersAndTheFileLeaveTheirModeToTheUmask) {
+  TempDir dir;
+  const fs::path home = dir.path() / "home";
+  RunResult r = run("/bin/sh", {.args = {"-c", "umask 0 && exec \"$0\" install", binary_path()},
+                                .env = {{"HOME", home.string()}}});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const fs::path& folder : {home, home / ".claude", home / ".claude/skills/tavrix-usb"}) {
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::all) << folder;
+  }
+  const fs::perms read_write = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                               fs::perms::group_write | fs::perms::others_read | fs::perms::others_write;
+  EXPECT_EQ(fs::status(home / kSkillPath).permissions(), read_write);
+}
+
 TEST(Install, FailuresNameTheStepAndThePathAndPrintNoOk) {
   struct Case {
     const char* what;
