@@ -296,7 +296,7 @@ complete -F {fn} {program_word}
 // subcommands hands the rest of the line to the chosen one's function.
 
 // Text inside an _arguments "[description]" or a message.
-std::string zsh_spec_text(std::string_view text) {
+std::string zsh_arguments_text(std::string_view text) {
   std::string out;
   for (const char c : text) {
     if (c == '[' || c == ']' || c == ':' || c == '\\') out += '\\';
@@ -310,41 +310,41 @@ std::string zsh_function(const std::vector<std::string>& path) {
 }
 
 std::string zsh_command_function(const CommandInfo& c) {
-  std::vector<std::string> specs;
+  std::vector<std::string> rules;
   for (const OptionInfo& o : c.options) {
     const std::string exclusions = o.names.size() > 1 ? fmt::format("({})", fmt::join(o.names, " ")) : "";
-    const std::string help = o.help.empty() ? "" : "[" + zsh_spec_text(o.help) + "]";
+    const std::string help = o.help.empty() ? "" : "[" + zsh_arguments_text(o.help) + "]";
     for (const std::string& name : o.names) {
-      std::string spec = exclusions + name;
+      std::string rule = exclusions + name;
       if (o.takes_value) {
         // "--name=": the value may follow in the same word after "=" or in the next word.
-        spec += name.starts_with("--") ? "=" : "+";
+        rule += name.starts_with("--") ? "=" : "+";
       }
-      spec += help;
+      rule += help;
       if (o.takes_value) {
         const std::string action =
             o.choices.empty() ? " " : "(" + join_mapped(o.choices, " ", backslash_word) + ")";
-        spec += ":" + zsh_spec_text(o.value_name) + ":" + action;
+        rule += ":" + zsh_arguments_text(o.value_name) + ":" + action;
       }
-      specs.push_back(sh_quote(spec));
+      rules.push_back(sh_quote(rule));
     }
   }
   if (!c.subcommands.empty()) {
     // Positionals of a command that also has subcommands are not completed.
-    specs.push_back(sh_quote(":command:->command"));
-    specs.push_back(sh_quote("*::argument:->argument"));
+    rules.push_back(sh_quote(":command:->command"));
+    rules.push_back(sh_quote("*::argument:->argument"));
   } else {
     for (const PositionalInfo& p : c.positionals) {
       const std::string action = p.choices.empty() ? " " : "(" + join_mapped(p.choices, " ", backslash_word) + ")";
-      specs.push_back(sh_quote((p.required ? ":" : "::") + zsh_spec_text(p.name) + ":" + action));
+      rules.push_back(sh_quote((p.required ? ":" : "::") + zsh_arguments_text(p.name) + ":" + action));
     }
   }
 
   std::string body;
-  if (specs.empty()) {
+  if (rules.empty()) {
     body = "    _message 'no more arguments'\n";
   } else if (c.subcommands.empty()) {
-    body = fmt::format("    _arguments -S \\\n        {}\n", fmt::join(specs, " \\\n        "));
+    body = fmt::format("    _arguments -S \\\n        {}\n", fmt::join(rules, " \\\n        "));
   } else {
     std::string described, dispatch;
     for (const SubcommandInfo& s : c.subcommands) {
@@ -356,7 +356,7 @@ std::string zsh_command_function(const CommandInfo& c) {
     body = fmt::format(R"(    local curcontext="$curcontext" state line ret=1
     typeset -A opt_args
     _arguments -C -S \
-        {specs} && ret=0
+        {rules} && ret=0
     case $state in
         (command)
             local -a commands
@@ -372,7 +372,7 @@ std::string zsh_command_function(const CommandInfo& c) {
     esac
     return ret
 )",
-                       fmt::arg("specs", fmt::join(specs, " \\\n        ")),
+                       fmt::arg("rules", fmt::join(rules, " \\\n        ")),
                        fmt::arg("described", described),
                        fmt::arg("label", sh_quote(c.key() + " command")),
                        fmt::arg("context", fmt::join(c.path, "-")), fmt::arg("dispatch", dispatch));

@@ -2,11 +2,11 @@
 # command line, the cursor at its end: one per line, followed by "@@end".
 # Usage: bash --norc --noprofile complete.bash SCRIPT PROGRAM LINE...
 source "$1" || exit 1
-spec=$(complete -p "$2") || exit 1
-read -ra spec_words <<< "$spec"
+registration=$(complete -p "$2") || exit 1
+read -ra registration_words <<< "$registration"
 function_name=''
-for ((i = 0; i < ${#spec_words[@]}; i++)); do
-    [[ "${spec_words[i]}" == -F ]] && function_name="${spec_words[i + 1]}"
+for ((i = 0; i < ${#registration_words[@]}; i++)); do
+    [[ "${registration_words[i]}" == -F ]] && function_name="${registration_words[i + 1]}"
 done
 [[ -n "$function_name" ]] || exit 1
 shift 2
