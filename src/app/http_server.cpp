@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <optional>
+#include <fcntl.h>
 #include <sys/resource.h>
 
 namespace tavrix::app {
@@ -44,6 +45,10 @@ void raise_descriptor_limit() {
 }
 
 bool iequals(beast::string_view a, beast::string_view b) { return beast::iequals(a, b); }
+
+// Asio leaves its sockets inheritable; lsusb and tavrix-cli, started while the
+// server runs, must not keep the port or a client's connection open.
+void close_on_exec(int fd) { ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC); }
 
 struct Shared {
   HttpServer::Handler handler;
@@ -186,6 +191,7 @@ struct HttpServer::Impl {
         retry_timer.async_wait([this](beast::error_code) { accept(); });
         return;
       }
+      close_on_exec(socket.native_handle());
       socket.set_option(tcp::no_delay(true), ec);
       std::make_shared<Session>(std::move(socket), shared)->start();
       accept();
@@ -204,6 +210,7 @@ std::expected<std::unique_ptr<HttpServer>, std::string> HttpServer::bind(std::ui
   auto fail = [&] { return std::unexpected(fmt::format("bind {}: {}", address, error_text(ec))); };
   const tcp::endpoint endpoint(asio::ip::address_v4::any(), port);
   if (impl->acceptor.open(endpoint.protocol(), ec); ec) return fail();
+  close_on_exec(impl->acceptor.native_handle());
   if (impl->acceptor.set_option(asio::socket_base::reuse_address(true), ec); ec) return fail();
   if (impl->acceptor.bind(endpoint, ec); ec) return fail();
   if (impl->acceptor.listen(asio::socket_base::max_listen_connections, ec); ec) return fail();

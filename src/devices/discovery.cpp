@@ -104,7 +104,8 @@ std::vector<Device> parse_lsusb_output(std::string_view text) {
 }
 
 std::vector<Device> scan_local_devices() {
-  auto result = platform::run_program("lsusb", {});
+  // Its standard error is never read: discarding it spares a pipe per scan.
+  auto result = platform::run_program("lsusb", {}, platform::Stderr::discard);
   if (!result || !result->success()) {
     return {};
   }

@@ -69,10 +69,11 @@ void drain(Fd& out_fd, Fd& err_fd, std::string& out, std::string& err) {
 
 }  // namespace
 
-std::expected<ProcessResult, std::string> run_program(const std::string& name,
-                                                      const std::vector<std::string>& args) {
+std::expected<ProcessResult, std::string> run_program(const std::string& name, const std::vector<std::string>& args,
+                                                      Stderr stderr_mode) {
+  const bool capture_err = stderr_mode == Stderr::capture;
   Fd out_read, out_write, err_read, err_write;
-  if (!make_pipe(out_read, out_write) || !make_pipe(err_read, err_write)) {
+  if (!make_pipe(out_read, out_write) || (capture_err && !make_pipe(err_read, err_write))) {
     return std::unexpected(os_error_text(errno));
   }
 
@@ -80,7 +81,11 @@ std::expected<ProcessResult, std::string> run_program(const std::string& name,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, out_write.fd, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err_write.fd, STDERR_FILENO);
+  if (capture_err) {
+    posix_spawn_file_actions_adddup2(&actions, err_write.fd, STDERR_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  }
 
   std::vector<char*> argv;
   argv.reserve(args.size() + 2);

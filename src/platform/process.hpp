@@ -14,11 +14,17 @@ struct ProcessResult {
   bool success() const { return exit_code == 0; }
 };
 
+// What happens to the child's standard error.
+enum class Stderr {
+  capture,  // read into ProcessResult::err
+  discard,  // sent to /dev/null: one pipe less for callers that never read it
+};
+
 // Starts `name` (looked up through PATH) with `args` as separate words, stdin
 // from /dev/null, and waits for it while draining stdout and stderr together so
 // a chatty child cannot deadlock. Fails only when the program cannot be
 // started, with "{description} (os error N)".
-std::expected<ProcessResult, std::string> run_program(const std::string& name,
-                                                      const std::vector<std::string>& args);
+std::expected<ProcessResult, std::string> run_program(const std::string& name, const std::vector<std::string>& args,
+                                                      Stderr stderr_mode = Stderr::capture);
 
 }  // namespace tavrix::platform

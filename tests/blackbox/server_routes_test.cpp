@@ -226,6 +226,19 @@ TEST_F(ServerRoutes, IdleSlowAndVanishingClientsDoNotBlockOthers) {
   EXPECT_EQ(request(port(), "GET", "/health").status, 200);
 }
 
+TEST(ServerChildren, InheritNoSocketOfTheServer) {
+  // An lsusb that records which of its descriptors are sockets: the listening
+  // one and the client's connection must not leak into it.
+  TempDir tools;
+  const std::string report = (tools.path() / "fds").string();
+  tools.write("lsusb", "#!/bin/sh\nfor f in /proc/$$/fd/*; do readlink \"$f\"; done | grep -c socket > " + report + "\n",
+              true);
+  Server server({.env = {{"PATH", tools.path().string() + ":/usr/bin:/bin"}}});
+  ASSERT_TRUE(server.ready());
+  ASSERT_EQ(request(server.port(), "GET", "/state").status, 200);
+  EXPECT_EQ(read_file(report), "0\n");
+}
+
 TEST(ServerStartup, LinesAndBindFailure) {
   Server first;
   ASSERT_TRUE(first.ready());

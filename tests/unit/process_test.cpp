@@ -51,3 +51,17 @@ TEST(Text, LossyDecodingReplacesInvalidSequences) {
 
 }  // namespace
 }  // namespace tavrix::platform
+
+namespace tavrix::platform {
+namespace {
+
+TEST(RunProgram, DiscardedStderrNeverBlocksTheChild) {
+  auto r = run_program("sh", {"-c", "head -c 1000000 /dev/zero >&2; printf done"}, Stderr::discard);
+  ASSERT_TRUE(r.has_value());
+  EXPECT_EQ(r->out, "done");
+  EXPECT_EQ(r->err, "");
+  EXPECT_TRUE(r->success());
+}
+
+}  // namespace
+}  // namespace tavrix::platform
