@@ -2,6 +2,7 @@
 
 #include "cli/console.hpp"
 #include "cli/handlers.hpp"
+#include "devices/records.hpp"
 #include "platform/text.hpp"
 
 #include <boost/asio/connect.hpp>
@@ -81,11 +82,7 @@ std::expected<Json, std::string> dashboard_post(std::uint16_t port, const std::s
         "could not reach the dashboard on port {} ({}). Start it with: tavrix-usb app", port, answer.error()));
   }
   if (answer->status >= 400) {
-    const Json error_doc = json_or_empty_object(answer->body);
-    std::string error;
-    if (error_doc.is_object()) {
-      if (auto it = error_doc.find("error"); it != error_doc.end() && it->is_string()) error = it->get<std::string>();
-    }
+    const std::string error = devices::text_member(json_or_empty_object(answer->body), "error").value_or("");
     return std::unexpected(fmt::format("server returned {}: {}", answer->status, error));
   }
   try {
@@ -98,10 +95,8 @@ std::expected<Json, std::string> dashboard_post(std::uint16_t port, const std::s
 namespace {
 
 void print_agent_command(const Json& answer) {
-  if (answer.is_object()) {
-    if (auto it = answer.find("command"); it != answer.end() && it->is_string()) {
-      print_line("  agent command: " + it->get<std::string>());
-    }
+  if (auto command = devices::text_member(answer, "command")) {
+    print_line("  agent command: " + *command);
   }
 }
 

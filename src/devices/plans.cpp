@@ -4,26 +4,12 @@
 
 namespace tavrix::devices {
 
-namespace {
-
-std::string text_member(const Json& device, const char* key, const char* fallback) {
-  if (device.is_object()) {
-    auto it = device.find(key);
-    if (it != device.end() && it->is_string()) {
-      return it->get<std::string>();
-    }
-  }
-  return fallback;
-}
-
-}  // namespace
-
 std::string plan_command(std::string_view action, const Json& device, std::string_view target,
                          std::string_view mechanism) {
-  const std::string bus = text_member(device, "bus_id", "?");
-  const std::string source = text_member(device, "source_id", "?");
-  const std::string vid = text_member(device, "vid_hex", "????");
-  const std::string pid = text_member(device, "pid_hex", "????");
+  const std::string bus = text_member(device, "bus_id").value_or("?");
+  const std::string source = text_member(device, "source_id").value_or("?");
+  const std::string vid = text_member(device, "vid_hex").value_or("????");
+  const std::string pid = text_member(device, "pid_hex").value_or("????");
 
   if (action == "mount") {
     if (mechanism == "usbipd-attach-wsl") {

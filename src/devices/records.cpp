@@ -15,6 +15,17 @@ Json optional_text(const std::optional<std::string>& value) {
 
 }  // namespace
 
+std::optional<std::string> text_member(const Json& object, const char* key) {
+  if (!object.is_object()) {
+    return std::nullopt;
+  }
+  auto it = object.find(key);
+  if (it == object.end() || !it->is_string()) {
+    return std::nullopt;
+  }
+  return it->get<std::string>();
+}
+
 std::string hex4_upper(std::uint16_t value) { return fmt::format("{:04X}", value); }
 
 std::string hex4_lower(std::uint16_t value) { return fmt::format("{:04x}", value); }

@@ -60,6 +60,10 @@ Json inventory_document(const std::vector<Host>& hosts, const std::vector<Device
 // nothing (also when `devices` is missing or not an array).
 std::optional<Json> find_device(const Json& document, std::string_view device_id);
 
+// The member `key` of `object` when it is a string; nothing when it is
+// missing, of another type, or `object` is not an object.
+std::optional<std::string> text_member(const Json& object, const char* key);
+
 // `value` as exactly four hexadecimal digits, zero-padded.
 std::string hex4_upper(std::uint16_t value);
 std::string hex4_lower(std::uint16_t value);

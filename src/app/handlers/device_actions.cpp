@@ -10,18 +10,7 @@ namespace tavrix::app {
 
 namespace {
 
-// A text member of an object; anything else (missing, wrong type, a body
-// that is not an object) counts as missing.
-std::optional<std::string> text_member(const Json& object, const char* key) {
-  if (!object.is_object()) {
-    return std::nullopt;
-  }
-  auto it = object.find(key);
-  if (it == object.end() || !it->is_string()) {
-    return std::nullopt;
-  }
-  return it->get<std::string>();
-}
+using devices::text_member;
 
 std::string text_or_empty(const Json& object, const char* key) { return text_member(object, key).value_or(""); }
 

@@ -10,13 +10,7 @@ Response handle_eval_post(const Request& request, AppState& state) {
   if (!body) {
     return error_response(400, body.error());
   }
-  std::string code;
-  if (body->is_object()) {
-    if (auto it = body->find("code"); it != body->end() && it->is_string()) {
-      code = it->get<std::string>();
-    }
-  }
-  EvalJob job{"ev" + platform::now_ns_decimal(), std::move(code)};
+  EvalJob job{"ev" + platform::now_ns_decimal(), devices::text_member(*body, "code").value_or("")};
   Json answer = Json{{"id", job.id}};
   state.eval_pending.set(std::move(job));
   return json_response(200, answer);
