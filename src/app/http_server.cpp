@@ -8,6 +8,7 @@
 #include <boost/beast/http.hpp>
 #include <fmt/format.h>
 
+#include <array>
 #include <chrono>
 #include <optional>
 #include <fcntl.h>
@@ -25,6 +26,8 @@ namespace {
 // How long a connection may sit idle, or take to send one request or to
 // receive one answer, before it is closed.
 constexpr std::chrono::seconds kIdleTimeout{30};
+// How long a closing connection's remaining input is read and dropped.
+constexpr std::chrono::seconds kLingerTime{2};
 
 // An error text in the style the rest of the program uses for OS failures.
 std::string error_text(const boost::system::error_code& ec) {
@@ -153,11 +156,32 @@ class Session : public std::enable_shared_from_this<Session> {
         self->shared_.on_exit_sent();
         return;
       }
-      if (ec || !res->keep_alive()) {
+      if (ec) {
         return self->close();
+      }
+      if (!res->keep_alive()) {
+        return self->linger_close();
       }
       self->head_request_ = false;
       self->read_header();
+    });
+  }
+
+  // Closing while the client is still sending (a refused or oversized body)
+  // would reset the connection and could destroy the answer before the client
+  // reads it. So the sending side is shut first and what still arrives is
+  // discarded until the client closes or a short grace period ends.
+  void linger_close() {
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    stream_.expires_after(kLingerTime);
+    discard_rest();
+  }
+
+  void discard_rest() {
+    stream_.async_read_some(asio::buffer(scratch_), [self = shared_from_this()](beast::error_code ec, std::size_t) {
+      if (ec) return self->close();
+      self->discard_rest();
     });
   }
 
@@ -170,6 +194,7 @@ class Session : public std::enable_shared_from_this<Session> {
   beast::tcp_stream stream_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
+  std::array<char, 4096> scratch_{};
   bool head_request_ = false;
   unsigned version_ = 11;  // of the request being answered; 1.1 until one is read
   Shared& shared_;

@@ -112,7 +112,10 @@ HttpReply send_raw(int port, const std::string& raw) {
   int fd = connect_to(port);
   if (fd < 0) return HttpReply{};
   HttpReply reply;
-  if (send_all(fd, raw)) reply = read_reply(fd);
+  // A server may answer before it has read everything (a refused body), so the
+  // answer is read even when sending stopped short.
+  send_all(fd, raw);
+  reply = read_reply(fd);
   ::close(fd);
   return reply;
 }
